@@ -16,6 +16,16 @@ function(k729_export_tool target)
     set_property(GLOBAL APPEND PROPERTY K729_EXPORTED_TOOLS ${target})
 endfunction()
 
+# The target of a native tool: built here, or imported from the native build
+# (under the `native::` prefix) when cross-building.
+function(k729_tool out target)
+    if(CMAKE_CROSSCOMPILING)
+        set(${out} native::${target} PARENT_SCOPE)
+    else()
+        set(${out} ${target} PARENT_SCOPE)
+    endif()
+endfunction()
+
 # k729_add_art_tool(<set> SOURCES ...): the program that draws a gauge
 # folder's bitmaps: `<set>-art <gauge name> <output folder>`.
 function(k729_add_art_tool set)
@@ -33,11 +43,12 @@ endfunction()
 function(k729_add_gauge name)
     cmake_parse_arguments(G "" "ART;DESCRIPTION" "SOURCES;DEFINITIONS" ${ARGN})
     set(art_dir ${CMAKE_CURRENT_BINARY_DIR}/${name}.art)
+    k729_tool(art_tool ${G_ART}-art)
     add_custom_command(
         OUTPUT ${art_dir}/bitmaps.rc ${art_dir}/resources.bin
         COMMAND ${CMAKE_COMMAND} -E make_directory ${art_dir}
-        COMMAND $<TARGET_FILE:${G_ART}-art> ${name} ${art_dir}
-        DEPENDS $<TARGET_FILE:${G_ART}-art>
+        COMMAND $<TARGET_FILE:${art_tool}> ${name} ${art_dir}
+        DEPENDS $<TARGET_FILE:${art_tool}>
         COMMENT "Drawing the bitmaps of ${name}"
         VERBATIM)
 

@@ -81,5 +81,6 @@ constinit GaugeHeader gaugeHeader = {
 } // namespace
 } // namespace k729::buttons
 
-K729_EXPORT constinit k729::GaugeModule Linkage =
+// Exported (declared in k729/host_calls.h).
+constinit k729::GaugeModule Linkage =
     k729::gaugeModule(&k729::buttons::gaugeHeader, k729::moduleInit, k729::moduleDeinit);

@@ -53,15 +53,15 @@ using ElementCallback = double(K729_CALL*)(Element* element);
 // Fields every kind starts with. A kind record holds this as its first member,
 // so the host can reach any element through an `Element*`.
 struct Element {
-    ElementKind kind;
-    std::int32_t bitmapId;
-    Point position;
-    Point centre;
-    GaugeHeader* gauge;
-    Element* const* children; // null-ended list of the elements drawn after this one
-    const FailureRecord* failureList;
-    std::uint32_t drawFlags;
-    void* hostData;
+    ElementKind kind{};
+    std::int32_t bitmapId{};
+    Point position{};
+    Point centre{};
+    GaugeHeader* gauge{};
+    Element* const* children{}; // null-ended list of the elements drawn after this one
+    const FailureRecord* failureList{};
+    std::uint32_t drawFlags{};
+    void* hostData{};
 };
 
 struct StaticImage {
@@ -71,62 +71,62 @@ struct StaticImage {
 // One point of a needle's direction table: where the needle points, seen from
 // its position, when its value equals `value`.
 struct NonlinearityPoint {
-    std::int32_t x, y;
-    double value;
-    double hostColumn;
+    std::int32_t x{}, y{};
+    double value{};
+    double hostColumn{};
 };
 using NonlinearityTable = const NonlinearityPoint*;
 
 struct Needle {
     Element base;
-    ModuleVar sourceVar;
-    NonlinearityTable nonlinearity;
-    std::uint32_t pointCount;
-    ElementCallback callback;
+    ModuleVar sourceVar{};
+    NonlinearityTable nonlinearity{};
+    std::uint32_t pointCount{};
+    ElementCallback callback{};
 };
 
 struct StringElement {
     Element base;
-    ModuleVar sourceVars[3];
-    char* text;               // the host's buffer
-    std::uint32_t textSize;   // its size in bytes, filled by the host with it
-    Extent boxSize;
-    std::uint32_t foreColour; // 0x00BBGGRR
-    std::uint32_t backColour;
-    std::uint32_t hiliteColour;
-    char fontName[32];
-    std::uint32_t fontWeight;
-    std::uint32_t fontCharset;
-    std::uint32_t textOptions;
-    ElementCallback callback;
+    ModuleVar sourceVars[3]{};
+    char* text{};               // the host's buffer
+    std::uint32_t textSize{};   // its size in bytes, filled by the host with it
+    Extent boxSize{};
+    std::uint32_t foreColour{}; // 0x00BBGGRR
+    std::uint32_t backColour{};
+    std::uint32_t hiliteColour{};
+    char fontName[32]{};
+    std::uint32_t fontWeight{};
+    std::uint32_t fontCharset{};
+    std::uint32_t textOptions{};
+    ElementCallback callback{};
 };
 
 struct Slider {
     Element base;
-    ModuleVar sourceVarX;
-    double scaleX; // pixels per unit
-    ModuleVar sourceVarY;
-    double scaleY;
-    ElementCallback callbackX;
-    ElementCallback callbackY;
+    ModuleVar sourceVarX{};
+    double scaleX{}; // pixels per unit
+    ModuleVar sourceVarY{};
+    double scaleY{};
+    ElementCallback callbackX{};
+    ElementCallback callbackY{};
 };
 
 struct Icon {
     Element base;
-    ModuleVar sourceVar;
-    std::uint32_t switchMode;
-    std::uint32_t imageCount;
-    ElementCallback callback;
+    ModuleVar sourceVar{};
+    std::uint32_t switchMode{};
+    std::uint32_t imageCount{};
+    ElementCallback callback{};
 };
 
 struct MovingImage {
     Element base;
-    ModuleVar sourceVarX;
-    double minX, maxX;
-    ModuleVar sourceVarY;
-    double minY, maxY;
-    ElementCallback callbackX;
-    ElementCallback callbackY;
+    ModuleVar sourceVarX{};
+    double minX{}, maxX{};
+    ModuleVar sourceVarY{};
+    double minY{}, maxY{};
+    ElementCallback callbackX{};
+    ElementCallback callbackY{};
 };
 
 struct TextureScale {
@@ -135,16 +135,16 @@ struct TextureScale {
 
 struct Sprite {
     Element base;
-    ModuleVar sourceVarX;
-    double scaleX;
-    ModuleVar sourceVarY;
-    double scaleY;
-    ModuleVar sourceVarRot;
-    double scaleRot; // degrees per unit
-    TextureScale textureScale;
-    ElementCallback callbackX;
-    ElementCallback callbackY;
-    ElementCallback callbackRot;
+    ModuleVar sourceVarX{};
+    double scaleX{};
+    ModuleVar sourceVarY{};
+    double scaleY{};
+    ModuleVar sourceVarRot{};
+    double scaleRot{}; // degrees per unit
+    TextureScale textureScale{};
+    ElementCallback callbackX{};
+    ElementCallback callbackY{};
+    ElementCallback callbackRot{};
 };
 
 template <class Kind> constexpr ElementKind kindOf();
@@ -195,27 +195,28 @@ constexpr Element elementBase(ElementKind kind, std::int32_t bitmapId, Point pos
 }
 
 #if K729_PIN_LAYOUT
-static_assert(sizeof(Element) == 40);
+static_assert(sizeof(Element) == 44);
 static_assert(offsetof(Element, position) == 8);
 static_assert(offsetof(Element, centre) == 16);
 static_assert(offsetof(Element, gauge) == 24);
 static_assert(offsetof(Element, children) == 28);
 static_assert(offsetof(Element, drawFlags) == 36);
-static_assert(offsetof(Needle, sourceVar) == 40);
-static_assert(sizeof(Needle) == 88);
-static_assert(offsetof(StringElement, text) == 136);
-static_assert(offsetof(StringElement, fontName) == 164);
-static_assert(sizeof(StringElement) == 216);
-static_assert(offsetof(Slider, scaleX) == 72);
-static_assert(sizeof(Slider) == 128);
-static_assert(offsetof(Icon, switchMode) == 72);
-static_assert(sizeof(Icon) == 88);
-static_assert(offsetof(MovingImage, minX) == 72);
-static_assert(sizeof(MovingImage) == 160);
-static_assert(offsetof(Sprite, scaleRot) == 176);
-static_assert(offsetof(Sprite, textureScale) == 184);
-static_assert(sizeof(Sprite) == 208);
 static_assert(sizeof(NonlinearityPoint) == 24);
+static_assert(offsetof(Needle, sourceVar) == 48);
+static_assert(sizeof(Needle) == 96);
+static_assert(offsetof(StringElement, text) == 144);
+static_assert(offsetof(StringElement, textSize) == 148);
+static_assert(offsetof(StringElement, fontName) == 172);
+static_assert(sizeof(StringElement) == 224);
+static_assert(offsetof(Slider, scaleX) == 80);
+static_assert(sizeof(Slider) == 136);
+static_assert(offsetof(Icon, switchMode) == 80);
+static_assert(sizeof(Icon) == 96);
+static_assert(offsetof(MovingImage, minX) == 80);
+static_assert(sizeof(MovingImage) == 152);
+static_assert(offsetof(Sprite, scaleRot) == 160);
+static_assert(offsetof(Sprite, textureScale) == 168);
+static_assert(sizeof(Sprite) == 192);
 #endif
 
 } // namespace k729

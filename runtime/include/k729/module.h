@@ -35,11 +35,11 @@ inline constexpr std::int32_t kNamedVarTypeInt32 = 19;
 // A host variable binding. The host's lookup fills `value`; a few tokens carry
 // a 32-bit integer or a text address in its first bytes instead of a float.
 struct ModuleVar {
-    VarToken token;
-    void* reference; // the host's
-    std::int32_t type; // the host's
-    double value;
-    double secondValue; // the host's
+    VarToken token{};
+    void* reference{}; // the host's
+    std::int32_t type{}; // the host's
+    double value{};
+    double secondValue{}; // the host's
 };
 
 constexpr ModuleVar moduleVar(VarToken token) { return ModuleVar{.token = token}; }
@@ -97,27 +97,27 @@ struct ImportTable {
 
 // The one gauge of a module. The host owns the fields a module leaves zero.
 struct GaugeHeader {
-    std::uint32_t version;
-    const char* name;
-    Element* const* rootCell; // one cell holding the root, not a null-ended list
-    void* hostInstance;
-    std::uint32_t size;
-    std::uint32_t hostFlags;
-    MouseRectList mouseRects;
-    GaugeServiceHandler serviceHandler;
-    std::int32_t hostPlacement[4];
+    std::uint32_t version{};
+    const char* name{};
+    Element* const* rootCell{}; // one cell holding the root, not a null-ended list
+    void* hostInstance{};
+    std::uint32_t size{};
+    std::uint32_t hostFlags{};
+    MouseRectList mouseRects{};
+    GaugeServiceHandler serviceHandler{};
+    std::int32_t hostPlacement[4]{};
 };
 
 // The exported module record. Its gauge list sits inside the record: one
 // header, then null.
 struct GaugeModule {
-    std::uint32_t id;
-    ModuleRoutine init;
-    ModuleRoutine deinit;
-    std::uint32_t flags;
-    std::uint32_t priority;
-    std::uint32_t version;
-    GaugeHeader* gauges[2];
+    std::uint32_t id{};
+    ModuleRoutine init{};
+    ModuleRoutine deinit{};
+    std::uint32_t flags{};
+    std::uint32_t priority{};
+    std::uint32_t version{};
+    GaugeHeader* gauges[2]{};
 };
 
 #if K729_PIN_LAYOUT

@@ -46,20 +46,21 @@ struct TooltipArg {
 inline constexpr TooltipArg kNoTooltipArgs[] = {{nullptr}};
 
 struct MouseRect {
-    MouseRectKind kind;
-    Box box;
-    std::int32_t cursor;
-    std::uint32_t helpId;
-    std::uint32_t mouseFlags;
-    std::uint32_t eventId;
-    MouseTarget target;
-    const TooltipArg* data;
+    MouseRectKind kind{};
+    Box box{};
+    std::int32_t cursor{};
+    std::uint32_t helpId{};
+    std::uint32_t mouseFlags{};
+    std::uint32_t eventId{};
+    MouseTarget target{};
+    const TooltipArg* data{};
 };
 
 #if K729_PIN_LAYOUT
-static_assert(sizeof(MouseRect) == 40);
+static_assert(sizeof(MouseRect) == 44);
 static_assert(offsetof(MouseRect, cursor) == 20);
-static_assert(offsetof(MouseRect, target) == 32);
+static_assert(offsetof(MouseRect, mouseFlags) == 28);
+static_assert(offsetof(MouseRect, target) == 36);
 #endif
 
 // Every mouse function of the system: one key event, value 0, result 0.
