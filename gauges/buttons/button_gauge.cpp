@@ -13,22 +13,23 @@ constexpr bool kHasLabel = kButton.label.format != nullptr;
 double K729_CALL lampCallback(Element* element) {
     markBright(*element);
     double value = as<Icon>(*element).sourceVar.value;
-    if constexpr (kButton.rule == LampRule::LitWhenZero) return value == 0.0 ? 1.0 : 0.0;
+    if constexpr (kButton.rule == LampRule::DarkWhenZero) return value == 0.0 ? 1.0 : 0.0;
     return value;
 }
 
 double K729_CALL labelCallback(Element* element) {
     markBright(*element);
     StringElement& label = as<StringElement>(*element);
-    writeText(label, kButton.label.format, static_cast<double>(toSingle(label.sourceVars[0].value)));
+    writeText(label, kButton.label.format,
+              static_cast<double>(toSingle(label.sourceVars[0].value)));
     return 0.0;
 }
 
 extern GaugeHeader gaugeHeader;
 
 constinit StringElement label = {
-    .base = elementBase(ElementKind::StringElement, kNoBitmap, kButton.label.position,
-                        &gaugeHeader, nullptr),
+    .base = elementBase(ElementKind::StringElement, kNoBitmap, kButton.label.position, &gaugeHeader,
+                        nullptr),
     .sourceVars = {moduleVar(0), moduleVar(0), moduleVar(0)},
     .text = nullptr,
     .textSize = 0,
@@ -56,8 +57,8 @@ constinit Icon lamp = {
 constinit Element* const lampLink[] = {&lamp.base, nullptr};
 
 constinit StaticImage background = {
-    .base = elementBase(ElementKind::StaticImage, kButton.background, {0, 0}, &gaugeHeader,
-                        lampLink),
+    .base =
+        elementBase(ElementKind::StaticImage, kButton.background, {0, 0}, &gaugeHeader, lampLink),
 };
 constinit Element* rootCell = &background.base;
 

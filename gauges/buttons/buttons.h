@@ -11,13 +11,13 @@
 namespace k729::buttons {
 
 enum class LampRule {
-    SourceValue, // the image is the source value: 0 dark, 1 lit
-    LitWhenZero, // image 1 while the source reads 0, image 0 otherwise
+    SourceValue,  // the image is the source value: 0 dark, 1 lit
+    DarkWhenZero, // image 1 (the dark lens) while the source reads 0, image 0 (lit) otherwise
 };
 
 enum class Face {
-    Square,   // grey lamp window under a label, dark blue frame (generator, battery)
-    Round,    // round button glowing green in the middle (starter)
+    Square, // grey lamp window under a label, dark blue frame (generator, battery)
+    Round,  // round button glowing green in the middle (starter)
 };
 
 struct Label {
@@ -30,12 +30,12 @@ struct ButtonSpec {
     const char* name;
     const char* tooltip;
     Face face;
-    Extent size;          // of every bitmap of the button
+    Extent size; // of every bitmap of the button
     std::int32_t background;
-    std::int32_t lamp;    // image 0; image 1 is lamp + 1
+    std::int32_t lamp; // image 0; image 1 is lamp + 1
     VarToken lampSource;
     LampRule rule;
-    Label label;          // format null: the button has no label
+    Label label; // format null: the button has no label
     Box area;
     std::uint32_t mouseFlags;
     KeyEventId event;
@@ -61,7 +61,7 @@ inline constexpr ButtonSpec kButtons[] = {
      .background = 5376,
      .lamp = 4864,
      .lampSource = 573, // engine 2 starter state
-     .rule = LampRule::LitWhenZero,
+     .rule = LampRule::DarkWhenZero,
      .label = {},
      .area = {0, 0, 28, 30},
      .mouseFlags = kMouseLeftHeld,

@@ -23,9 +23,9 @@ struct LightSpec {
     const char* name;
     const char* tooltip;
     Plate plate;
-    Extent size;           // of the background and both lamp images
-    VarToken lampSource;   // 0: not read
-    VarToken refresh[2];   // the refresh list, in order; 0 0: none
+    Extent size;         // of the background and both lamp images
+    VarToken lampSource; // 0: not read
+    VarToken refresh[2]; // the refresh list, in order; 0 0: none
     LitRule rule;
 };
 
@@ -33,13 +33,15 @@ inline constexpr std::int32_t kBackground = 256;
 inline constexpr std::int32_t kLamp = 4352; // unlit; lit is kLamp + 1
 inline constexpr double kLowThreshold = 5.0;
 
+// clang-format off
 inline constexpr LightSpec kLights[] = {
-    //  name                  tooltip                  plate             size        source  refresh     rule
+    // name               tooltip                  plate             size        source refresh  rule
     {"QT_K729_StallWrng", "Stall Warning Light",   Plate::Stall,     {208, 176}, 67, {0, 0},     LitRule::SourceIsOne},
     {"QT_K729_OvSpdLbl",  "Overspeed Label",       Plate::Overspeed, {35, 31},   68, {0, 0},     LitRule::SourceIsOne},
     {"QT_K729_WrngLt",    "Engines Warning Light", Plate::Warning,   {72, 62},   0,  {626, 645}, LitRule::EitherBelowFive},
     {"QT_K729_CautLt",    "Engines Caution Light", Plate::Caution,   {72, 62},   0,  {566, 576}, LitRule::EitherExactlyZero},
 };
+// clang-format on
 static_assert(std::size(kLights) == 4);
 
 constexpr const LightSpec* findLight(std::string_view name) {

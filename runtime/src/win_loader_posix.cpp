@@ -36,8 +36,8 @@ bool executableFolder(char (&out)[PATH_MAX]) {
 
 void* openIn(const char* folder, std::size_t folderLength, const char* file) {
     char path[PATH_MAX];
-    int n = std::snprintf(path, sizeof path, "%.*s/%s", static_cast<int>(folderLength), folder,
-                          file);
+    int n =
+        std::snprintf(path, sizeof path, "%.*s/%s", static_cast<int>(folderLength), folder, file);
     if (n <= 0 || static_cast<std::size_t>(n) >= sizeof path) return nullptr;
     if (access(path, F_OK) != 0) return nullptr;
     return dlopen(path, RTLD_NOW | RTLD_LOCAL);

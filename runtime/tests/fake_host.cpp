@@ -17,7 +17,9 @@ void K729_CALL lookup(k729::ModuleVar* var) {
     auto it = calls.variables.find(var->token);
     var->value = it == calls.variables.end() ? 0.0 : it->second;
 }
-void K729_CALL unregisterNamed(const char* name) { calls.unregistered.emplace_back(name); }
+void K729_CALL unregisterNamed(const char* name) {
+    calls.unregistered.emplace_back(name);
+}
 
 } // namespace
 
@@ -32,6 +34,8 @@ Calls& install() {
     return calls;
 }
 
-void uninstall() { ::ImportTable.services.pointer = nullptr; }
+void uninstall() {
+    ::ImportTable.services.pointer = nullptr;
+}
 
 } // namespace fake_host

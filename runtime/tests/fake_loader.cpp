@@ -12,9 +12,13 @@ State current;
 // Any non-null address serves as the handle; it never changes, as a reloaded
 // library may well come back at the same address.
 int libraryObject;
-HMODULE handle() { return reinterpret_cast<HMODULE>(&libraryObject); }
+HMODULE handle() {
+    return reinterpret_cast<HMODULE>(&libraryObject);
+}
 
-bool isSoundLibrary(const char* name) { return name && std::strcmp(name, "GaugeSound") == 0; }
+bool isSoundLibrary(const char* name) {
+    return name && std::strcmp(name, "GaugeSound") == 0;
+}
 
 void K729_CALL play() {}
 void K729_CALL stop() {}
@@ -31,7 +35,9 @@ State& reset(Library library) {
     return current;
 }
 
-State& state() { return current; }
+State& state() {
+    return current;
+}
 
 } // namespace fake_loader
 

@@ -11,12 +11,12 @@ enum class Library { Present, Absent, NoTerminate };
 
 struct State {
     Library library = Library::Present;
-    int references = 0;  // Windows meaning: the library is loaded while > 0
-    int loadCalls = 0;   // LoadLibraryA
-    int findCalls = 0;   // GetModuleHandleA
-    int freeCalls = 0;   // FreeLibrary
+    int references = 0; // Windows meaning: the library is loaded while > 0
+    int loadCalls = 0;  // LoadLibraryA
+    int findCalls = 0;  // GetModuleHandleA
+    int freeCalls = 0;  // FreeLibrary
     int terminateCalls = 0;
-    int staleLookups = 0; // GetProcAddress on a handle of an unloaded library
+    int staleLookups = 0;            // GetProcAddress on a handle of an unloaded library
     std::vector<std::string> events; // "load", "find", "free", "terminate", in call order
 };
 

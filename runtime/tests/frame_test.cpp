@@ -33,12 +33,13 @@ TEST(ToSingle, RoundsLikeTheHardwareWithoutLeavingTheRange) {
         {1e300, INFINITY},
         {-1e300, -INFINITY},
         {static_cast<double>(FLT_MAX), FLT_MAX},
-        {0x1.fffffefffffffp127, FLT_MAX},      // just under the rounding boundary
-        {0x1.ffffffp127, INFINITY},            // the boundary itself rounds to even: up
+        {0x1.fffffefffffffp127, FLT_MAX}, // just under the rounding boundary
+        {0x1.ffffffp127, INFINITY},       // the boundary itself rounds to even: up
         {-0x1.fffffefffffffp127, -FLT_MAX},
         {1e-50, 0.0f},
     };
-    for (const Case& c : cases) EXPECT_EQ(toSingle(c.in), c.out) << c.in;
+    for (const Case& c : cases)
+        EXPECT_EQ(toSingle(c.in), c.out) << c.in;
     EXPECT_TRUE(std::signbit(toSingle(-0.0)));
 }
 

@@ -163,7 +163,8 @@ TEST_F(ServiceHandler, RefreshListIsLookedUpInOrderEveryUpdate) {
     Module<__LINE__> module(log);
     using Gauge = decltype(module)::Gauge;
     host.variables = {{626, 4.5}, {645, 80.0}};
-    for (const ModuleVar& var : Gauge::refreshList) EXPECT_EQ(var.value, 0.0);
+    for (const ModuleVar& var : Gauge::refreshList)
+        EXPECT_EQ(var.value, 0.0);
 
     module(PreInitialise);
     module(PreDraw);

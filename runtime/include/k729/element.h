@@ -88,8 +88,8 @@ struct Needle {
 struct StringElement {
     Element base;
     ModuleVar sourceVars[3]{};
-    char* text{};               // the host's buffer
-    std::uint32_t textSize{};   // its size in bytes, filled by the host with it
+    char* text{};             // the host's buffer
+    std::uint32_t textSize{}; // its size in bytes, filled by the host with it
     Extent boxSize{};
     std::uint32_t foreColour{}; // 0x00BBGGRR
     std::uint32_t backColour{};
@@ -148,13 +148,27 @@ struct Sprite {
 };
 
 template <class Kind> constexpr ElementKind kindOf();
-template <> constexpr ElementKind kindOf<StaticImage>() { return ElementKind::StaticImage; }
-template <> constexpr ElementKind kindOf<Needle>() { return ElementKind::Needle; }
-template <> constexpr ElementKind kindOf<StringElement>() { return ElementKind::StringElement; }
-template <> constexpr ElementKind kindOf<Slider>() { return ElementKind::Slider; }
-template <> constexpr ElementKind kindOf<Icon>() { return ElementKind::Icon; }
-template <> constexpr ElementKind kindOf<MovingImage>() { return ElementKind::MovingImage; }
-template <> constexpr ElementKind kindOf<Sprite>() { return ElementKind::Sprite; }
+template <> constexpr ElementKind kindOf<StaticImage>() {
+    return ElementKind::StaticImage;
+}
+template <> constexpr ElementKind kindOf<Needle>() {
+    return ElementKind::Needle;
+}
+template <> constexpr ElementKind kindOf<StringElement>() {
+    return ElementKind::StringElement;
+}
+template <> constexpr ElementKind kindOf<Slider>() {
+    return ElementKind::Slider;
+}
+template <> constexpr ElementKind kindOf<Icon>() {
+    return ElementKind::Icon;
+}
+template <> constexpr ElementKind kindOf<MovingImage>() {
+    return ElementKind::MovingImage;
+}
+template <> constexpr ElementKind kindOf<Sprite>() {
+    return ElementKind::Sprite;
+}
 
 // The kind record behind an element. Callers check `kind` first (the host) or
 // know it (a callback is only ever handed its own element).
@@ -169,7 +183,9 @@ template <class Kind> const Kind& as(const Element& element) {
 
 // Callback convention: every call adds BrightFlag; visibility only through
 // HiddenFlag.
-inline void markBright(Element& element) { element.drawFlags |= BrightFlag; }
+inline void markBright(Element& element) {
+    element.drawFlags |= BrightFlag;
+}
 inline void setHidden(Element& element, bool hidden) {
     if (hidden)
         element.drawFlags |= HiddenFlag;
@@ -179,8 +195,7 @@ inline void setHidden(Element& element, bool hidden) {
 
 // The base fields of an element as a gauge declares it.
 constexpr Element elementBase(ElementKind kind, std::int32_t bitmapId, Point position,
-                              GaugeHeader* gauge, Element* const* children,
-                              Point centre = {0, 0}) {
+                              GaugeHeader* gauge, Element* const* children, Point centre = {0, 0}) {
     return Element{
         .kind = kind,
         .bitmapId = bitmapId,

@@ -17,7 +17,9 @@ void K729_CALL moduleDeinit();
 
 // The host's table, read from the import slot at the moment of every call.
 // A host that has not written the slot yet gets no call rather than a crash.
-inline HostServices* hostServices() { return ::ImportTable.services.pointer; }
+inline HostServices* hostServices() {
+    return ::ImportTable.services.pointer;
+}
 
 inline void triggerKeyEvent(KeyEventId event) {
     if (HostServices* host = hostServices(); host && host->triggerKeyEvent)

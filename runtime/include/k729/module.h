@@ -22,7 +22,7 @@ using MouseRectList = const MouseRect*;
 
 using ModuleRoutine = void(K729_CALL*)();
 using GaugeServiceHandler = void(K729_CALL*)(GaugeHeader* gauge, std::uint32_t service,
-                                              std::uint32_t extra);
+                                             std::uint32_t extra);
 
 // Values every module carries in its frame.
 inline constexpr std::uint32_t kModuleId = 0x13;
@@ -36,13 +36,15 @@ inline constexpr std::int32_t kNamedVarTypeInt32 = 19;
 // a 32-bit integer or a text address in its first bytes instead of a float.
 struct ModuleVar {
     VarToken token{};
-    void* reference{}; // the host's
+    void* reference{};   // the host's
     std::int32_t type{}; // the host's
     double value{};
     double secondValue{}; // the host's
 };
 
-constexpr ModuleVar moduleVar(VarToken token) { return ModuleVar{.token = token}; }
+constexpr ModuleVar moduleVar(VarToken token) {
+    return ModuleVar{.token = token};
+}
 
 inline std::int32_t integerValue(const ModuleVar& var) {
     std::int32_t v;
@@ -59,8 +61,7 @@ inline const char* textValue(const ModuleVar& var) {
 // The host's operations, reached through ImportTable entry 1. Only four
 // entries are used; the host points the others at a routine of its own.
 using KeyEventTrigger = void(K729_CALL*)(KeyEventId event, std::uint32_t value);
-using NamedVarRegister = void(K729_CALL*)(void* variable, std::int32_t typeCode,
-                                          const char* name);
+using NamedVarRegister = void(K729_CALL*)(void* variable, std::int32_t typeCode, const char* name);
 using ModuleVarLookup = void(K729_CALL*)(ModuleVar* var);
 using NamedVarUnregister = void(K729_CALL*)(const char* name);
 using UnusedHostService = void(K729_CALL*)();

@@ -80,7 +80,8 @@ template <class Gauge> struct GaugeService {
             sound::findOrLoad(soundBinding);
             sound::rebind(soundBinding);
             if constexpr (requires { Gauge::refreshList; })
-                for (ModuleVar& var : Gauge::refreshList) lookupModuleVar(var);
+                for (ModuleVar& var : Gauge::refreshList)
+                    lookupModuleVar(var);
             break;
         case PreDraw:
             if (firstDrawLatch == 0) {

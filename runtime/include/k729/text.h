@@ -22,8 +22,7 @@ inline float toSingle(double value) {
 
 // Formats into the element's text buffer; a text longer than the buffer is
 // cut, and a buffer the host has not supplied receives nothing.
-template <class... Args>
-void writeText(StringElement& element, const char* format, Args... args) {
+template <class... Args> void writeText(StringElement& element, const char* format, Args... args) {
     if (!element.text || element.textSize == 0) return;
 #if defined(__GNUC__)
 #pragma GCC diagnostic push

@@ -14,7 +14,7 @@ using BOOL = int;
 
 // A bare name gets the platform's library suffix; it is searched for in the
 // executable's folder, then in each folder of PATH, as Windows does.
-HMODULE LoadLibraryA(const char* name); // takes a reference
+HMODULE LoadLibraryA(const char* name);     // takes a reference
 HMODULE GetModuleHandleA(const char* name); // takes none; null if not loaded
 FARPROC GetProcAddress(HMODULE library, const char* name);
 BOOL FreeLibrary(HMODULE library); // releases one reference
