@@ -1,0 +1,312 @@
+#include "render.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cairo.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "k729host/text_encoding.h"
+#include "k729render/picture.h"
+#include "k729render/render.h"
+#include "k729render/session_view.h"
+#include "probe/steps.h"
+#include "probe/values.h"
+
+namespace k729::host::view {
+
+struct RenderCommand::Options {
+    CLI::App* app = nullptr;
+    CLI::Option* module = nullptr;
+    CLI::Option* out = nullptr;
+    CLI::Option* scale = nullptr;
+    CLI::Option* night = nullptr;
+    CLI::Option* areas = nullptr;
+    std::unique_ptr<probe::StepOptions> steps;
+};
+
+namespace {
+
+// What one run needs, read from the command line.
+struct Request {
+    std::string module, out;
+    int scale = 1;
+    bool night = false, areas = false;
+    probe::SessionPlan plan;
+};
+
+std::string hex(std::uint32_t v) {
+    std::ostringstream s;
+    s << "0x" << std::uppercase << std::hex << v;
+    return s.str();
+}
+
+// The --areas overlay: a one-pixel outline along the inside of each child
+// area at the picture's scale, and its cursor code in digits of a 3 x 5
+// pixel font in the top-left corner, on a dark backing so that it reads over
+// any art.
+class AreaOverlay {
+public:
+    AreaOverlay(cairo_surface_t* surface, int scale) : scale_(scale) {
+        width_ = cairo_image_surface_get_width(surface);
+        height_ = cairo_image_surface_get_height(surface);
+        cr_ = cairo_create(surface);
+        cairo_set_antialias(cr_, CAIRO_ANTIALIAS_NONE);
+    }
+    ~AreaOverlay() { cairo_destroy(cr_); }
+    AreaOverlay(const AreaOverlay&) = delete;
+    AreaOverlay& operator=(const AreaOverlay&) = delete;
+
+    void draw(const MouseArea& area) {
+        const Box& b = area.box;
+        if (b.w <= 0 || b.h <= 0) return;
+        // 64-bit: a box at the far end of the 32-bit range times the scale.
+        const std::int64_t x0 = std::int64_t{b.x} * scale_, y0 = std::int64_t{b.y} * scale_;
+        const std::int64_t x1 = (std::int64_t{b.x} + b.w) * scale_ - 1;
+        const std::int64_t y1 = (std::int64_t{b.y} + b.h) * scale_ - 1;
+        colour(1.0);
+        fill(x0, y0, x1, y0);
+        fill(x0, y1, x1, y1);
+        fill(x0, y0, x0, y1);
+        fill(x1, y0, x1, y1);
+        label(std::to_string(area.cursor), x0 + 1, y0 + 1);
+    }
+
+    bool ok() const { return cairo_status(cr_) == CAIRO_STATUS_SUCCESS; }
+
+private:
+    static constexpr const char* kGlyphs[] = {
+        "111101101101111", "010110010010111", "111001111100111", "111001111001111",
+        "101101111001001", "111100111001111", "111100111101111", "111001001001001",
+        "111101111101111", "111101111001111", "000000111000000"};
+
+    void colour(double alpha) {
+        cairo_set_source_rgba(cr_, kAreaColour[0] / 255.0, kAreaColour[1] / 255.0,
+                              kAreaColour[2] / 255.0, alpha);
+    }
+
+    // The pixels from (x0, y0) to (x1, y1), both included, within the picture.
+    void fill(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1) {
+        x0 = std::max<std::int64_t>(x0, 0);
+        y0 = std::max<std::int64_t>(y0, 0);
+        x1 = std::min<std::int64_t>(x1, width_ - 1);
+        y1 = std::min<std::int64_t>(y1, height_ - 1);
+        if (x0 > x1 || y0 > y1) return;
+        cairo_rectangle(cr_, static_cast<double>(x0), static_cast<double>(y0),
+                        static_cast<double>(x1 - x0 + 1), static_cast<double>(y1 - y0 + 1));
+        cairo_fill(cr_);
+    }
+
+    void label(const std::string& digits, std::int64_t x, std::int64_t y) {
+        const std::int64_t unit = std::max(1, scale_ / 2);
+        const auto n = static_cast<std::int64_t>(digits.size());
+        cairo_set_source_rgba(cr_, 0, 0, 0, 0.7);
+        fill(x, y, x + (4 * n + 1) * unit - 1, y + 7 * unit - 1);
+        colour(1.0);
+        for (std::int64_t i = 0; i < n; ++i) {
+            const char c = digits[static_cast<std::size_t>(i)];
+            const char* glyph = c == '-' ? kGlyphs[10] : kGlyphs[c - '0'];
+            for (int row = 0; row < 5; ++row)
+                for (int col = 0; col < 3; ++col)
+                    if (glyph[row * 3 + col] == '1') {
+                        const std::int64_t gx = x + unit * (1 + 4 * i + col);
+                        const std::int64_t gy = y + unit * (1 + row);
+                        fill(gx, gy, gx + unit - 1, gy + unit - 1);
+                    }
+        }
+    }
+
+    int scale_;
+    int width_ = 0, height_ = 0;
+    cairo_t* cr_;
+};
+
+cairo_status_t writeAll(void* closure, const unsigned char* data, unsigned int length) {
+    const int fd = *static_cast<int*>(closure);
+    while (length > 0) {
+        const ssize_t n = ::write(fd, data, length);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return CAIRO_STATUS_WRITE_ERROR;
+        data += n;
+        length -= static_cast<unsigned int>(n);
+    }
+    return CAIRO_STATUS_SUCCESS;
+}
+
+// The PNG goes to a new file beside the target, which then replaces the
+// target in one step: a reader never sees half a picture, and a failed run
+// leaves whatever was there before.
+ErrorOr<void> writeAtomically(cairo_surface_t* surface, const std::string& path) {
+    namespace fs = std::filesystem;
+    const fs::path target(path);
+    if (!target.has_filename()) return Error{"--out " + path + " names no file"};
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    auto failed = [&](const std::string& why) {
+        return Error{"cannot write " + path + ": " + why};
+    };
+
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0; ++attempt) {
+        temporary = (folder / ("." + target.filename().string() + "." + std::to_string(::getpid()) +
+                               "." + std::to_string(attempt) + ".tmp"))
+                        .string();
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && (errno != EEXIST || attempt == 100)) return failed(std::strerror(errno));
+    }
+    const cairo_status_t status = cairo_surface_write_to_png_stream(surface, writeAll, &fd);
+    const bool closed = ::close(fd) == 0;
+    std::string why;
+    if (status != CAIRO_STATUS_SUCCESS)
+        why = cairo_status_to_string(status);
+    else if (!closed)
+        why = std::strerror(errno);
+    else if (::rename(temporary.c_str(), path.c_str()) != 0)
+        why = std::strerror(errno);
+    if (why.empty()) return {};
+    ::unlink(temporary.c_str());
+    return failed(why);
+}
+
+int render(const Request& request, std::ostream& out, std::ostream& err) {
+    auto usage = [&](const std::string& message) {
+        err << "gaugehost render: " << message << '\n';
+        return kRenderBadUsage;
+    };
+    prepareSound(request.plan.sound);
+    Host host;
+    ErrorOr<std::unique_ptr<GaugeSession>> opened =
+        GaugeSession::open(host, request.module, {.textBufferBytes = request.plan.textBufferBytes});
+    if (opened.isError()) return usage(opened.error().message);
+    std::unique_ptr<GaugeSession> session = opened.release();
+    probe::runSteps(host, *session, probe::withImplicitFrame(request.plan.steps));
+
+    std::string why;
+    std::optional<render::PictureMap> bitmaps = render::readModuleBitmaps(request.module, &why);
+    if (!bitmaps) return usage(why);
+    const std::vector<render::DrawItem> items = render::drawItems(*session);
+    const Extent size = render::gaugeSize(items, *bitmaps);
+    const std::int64_t width = std::int64_t{std::max(size.w, 1)} * request.scale;
+    const std::int64_t height = std::int64_t{std::max(size.h, 1)} * request.scale;
+    if (width > render::kMaxPictureSide || height > render::kMaxPictureSide)
+        return usage("the picture would be " + std::to_string(width) + "x" +
+                     std::to_string(height) + " pixels; at most " +
+                     std::to_string(render::kMaxPictureSide) + " a side");
+
+    render::DrawOptions options;
+    options.scale = request.scale;
+    options.night = request.night;
+    options.size = size;
+    render::Rendering picture = render::renderGauge(items, *bitmaps, options);
+    if (cairo_surface_status(picture.surface.get()) != CAIRO_STATUS_SUCCESS)
+        return usage(std::string("cannot draw: ") +
+                     cairo_status_to_string(cairo_surface_status(picture.surface.get())));
+    std::vector<std::string> problems = picture.report.problems;
+    if (request.areas) {
+        AreaOverlay overlay(picture.surface.get(), request.scale);
+        for (const MouseArea& area : session->areas())
+            overlay.draw(area);
+        if (!overlay.ok()) return usage("cannot draw the mouse areas");
+    }
+    cairo_surface_flush(picture.surface.get());
+
+    if (ErrorOr<void> written = writeAtomically(picture.surface.get(), request.out);
+        written.isError())
+        return usage(written.error().message);
+
+    if (request.areas) {
+        const std::optional<std::string>& tooltip = session->tooltip();
+        out << "tooltip: " << (tooltip ? cp1252ToUtf8(*tooltip) : std::string("none")) << '\n';
+        for (const MouseArea& a : session->areas())
+            out << "area " << a.listIndex << ": box (" << a.box.x << ", " << a.box.y << ", "
+                << a.box.w << ", " << a.box.h << "), cursor " << a.cursor << ", flags "
+                << hex(a.flags) << '\n';
+        out.flush();
+    }
+    for (const std::string& e : session->errors())
+        problems.push_back(e);
+    for (const HostCallProblem& p : host.problems())
+        problems.push_back(p.describe());
+    const std::size_t reported = host.problems().size();
+    session.reset();
+    for (std::size_t i = reported; i < host.problems().size(); ++i)
+        problems.push_back("at the closing kill: " + host.problems()[i].describe());
+    for (const std::string& p : problems)
+        err << "gaugehost render: " << p << '\n';
+    return problems.empty() ? kRenderOk : kRenderProblems;
+}
+
+} // namespace
+
+RenderCommand::RenderCommand(CLI::App& parent) : options_(std::make_unique<Options>()) {
+    Options& o = *options_;
+    o.app = parent.add_subcommand(
+        "render", "Draw one gauge after the steps (as probe runs them) into a PNG file");
+    o.module =
+        o.app->add_option("MODULE")->description("Path of the module file (.gau)")->required();
+    o.out = o.app->add_option("--out")
+                ->description("The PNG file to write (replaced in one step; nothing is written "
+                              "on an error)")
+                ->type_name("FILE")
+                ->required();
+    o.scale = o.app->add_option("--scale")
+                  ->description("Whole-pixel zoom, 1 to " + std::to_string(render::kMaxScale) +
+                                " (default 1)")
+                  ->type_name("K");
+    o.night = o.app->add_flag("--night")->description(
+        "Night lighting: elements whose callbacks did not mark them bright are dimmed");
+    o.areas = o.app->add_flag("--areas")->description(
+        "Outline each click area in magenta with its cursor code in its top-left corner, and "
+        "print the tooltip and the areas on standard output");
+    o.steps = std::make_unique<probe::StepOptions>(*o.app);
+    o.app->footer(
+        std::string(probe::StepOptions::kImplicitFrameNote) +
+        " The picture has the size of the gauge's background bitmap (its root element's) times "
+        "the scale; what lies outside it is cut off. Pure black in a bitmap is transparent.\n"
+        "Exit status: 0; 1 if the picture was written but something could not be drawn as asked "
+        "(a missing bitmap, a font) or the module misbehaved, each problem on a line of the "
+        "error output; 2 for a bad argument or module, or a file that cannot be written, and "
+        "then nothing is written.");
+}
+
+RenderCommand::~RenderCommand() = default;
+
+bool RenderCommand::selected() const {
+    return options_->app->parsed();
+}
+
+int RenderCommand::run(std::ostream& out, std::ostream& err) const {
+    const Options& o = *options_;
+    Request request;
+    request.module = o.module->as<std::string>();
+    request.out = o.out->as<std::string>();
+    request.night = o.night->count() > 0;
+    request.areas = o.areas->count() > 0;
+    auto usage = [&](const std::string& message) {
+        err << "gaugehost render: " << message << '\n';
+        return kRenderBadUsage;
+    };
+    if (o.scale->count() > 0) {
+        const std::string text = o.scale->as<std::string>();
+        ErrorOr<std::uint32_t> scale = probe::parseUnsigned(text, render::kMaxScale);
+        if (scale.isError()) return usage("--scale " + text + ": " + scale.error().message);
+        if (scale.value() == 0) return usage("--scale 0: the scale is at least 1");
+        request.scale = static_cast<int>(scale.value());
+    }
+    ErrorOr<probe::SessionPlan> plan = o.steps->read();
+    if (plan.isError()) return usage(plan.error().message);
+    request.plan = plan.release();
+    return render(request, out, err);
+}
+
+} // namespace k729::host::view
