@@ -76,7 +76,7 @@ constinit GaugeHeader gaugeHeader = {
     .rootCell = &rootCell,
     .size = kHeaderSize,
     .mouseRects = mouseRects,
-    .serviceHandler = GaugeService<NoServiceAdditions>::handle,
+    .serviceHandler = GaugeServiceHandler<NoServiceAdditions>::handle,
 };
 
 } // namespace

@@ -18,7 +18,8 @@ struct RefreshTwo {
     static inline ModuleVar refreshList[2] = {moduleVar(kLight.refresh[0]),
                                               moduleVar(kLight.refresh[1])};
 };
-using Service = GaugeService<std::conditional_t<kReadsRefreshList, RefreshTwo, NoServiceAdditions>>;
+using Service =
+    GaugeServiceHandler<std::conditional_t<kReadsRefreshList, RefreshTwo, NoServiceAdditions>>;
 
 // NaN compares false both ways, so it counts as neither below 5 nor 0.
 constexpr bool lit(double first, double second) {

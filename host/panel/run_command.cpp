@@ -37,7 +37,8 @@ PictureOptions addPictureOptions(CLI::App& app, bool outRequired) {
         app.add_option("--frames-every", "Write every Nth frame as a PNG and into the animation "
                                          "(default 1: all)")
             ->type_name("N");
-    o.areas = app.add_flag("--areas")->description("Outline the click areas of the gauges");
+    o.areas = app.add_flag("--areas")->description(
+        "Outline the click areas of the gauges in magenta, each with its cursor code");
     return o;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iomanip>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <sstream>
 
@@ -11,6 +12,7 @@
 
 #include "k729/element.h"
 #include "k729/mouse.h"
+#include "k729host/element_tree.h"
 #include "k729host/host.h"
 #include "k729host/session.h"
 #include "k729host/sound.h"
@@ -88,11 +90,11 @@ public:
 
         elements_ = Json::array();
         missing_ = Json::array();
-        if (header.rootCell && *header.rootCell) {
-            std::vector<const Element*> ancestors;
-            bool stop = false;
-            walk(**header.rootCell, nullptr, 0, ancestors, stop);
-        }
+        const std::optional<std::string> fault =
+            walkElementTree(rootElement(header), [this](const ElementVisit& v) {
+                elements_.push_back(element(*v.element, v.index, v.parentIndex, v.depth));
+            });
+        if (fault) errors_.push_back(*fault);
         out_["elements"] = std::move(elements_);
         mouseList(header.mouseRects);
         out_["tooltip"] = session.tooltip() ? Json(cp1252ToUtf8(*session.tooltip())) : Json();
@@ -139,64 +141,12 @@ public:
     bool flagged() const { return !missing_.empty() || !errors_.empty(); }
 
 private:
-    void walk(const Element& e, const Element* parent, int depth,
-              std::vector<const Element*>& ancestors, bool& stop) {
-        if (depth > kMaxElementDepth) {
-            errors_.push_back("element tree deeper than " + std::to_string(kMaxElementDepth) +
-                              " levels");
-            stop = true;
-            return;
-        }
-        if (std::find(ancestors.begin(), ancestors.end(), &e) != ancestors.end()) {
-            errors_.push_back("element tree has a cycle: the child list of element " +
-                              std::to_string(indexOf(parent)) +
-                              " leads back to an element above it");
-            stop = true;
-            return;
-        }
-        if (elements_.size() == kMaxElementsPerFrame) {
-            errors_.push_back("element tree has more than " + std::to_string(kMaxElementsPerFrame) +
-                              " elements");
-            stop = true;
-            return;
-        }
-        const std::size_t index = elements_.size();
-        indices_.emplace_back(&e, index);
-        elements_.push_back(element(e, index, parent, depth));
-
-        if (!e.children) return;
-        ancestors.push_back(&e);
-        std::size_t children = 0;
-        for (std::size_t i = 0;; ++i) {
-            if (i == kMaxChildren) {
-                errors_.push_back("the child list of element " + std::to_string(index) +
-                                  " has no end within " + std::to_string(kMaxChildren) +
-                                  " entries");
-                stop = true;
-                break;
-            }
-            const Element* child = e.children[i];
-            if (!child) break;
-            ++children;
-            walk(*child, &e, depth + 1, ancestors, stop);
-            if (stop) break;
-        }
-        ancestors.pop_back();
-        elements_[index]["children"] = children;
-    }
-
-    // The latest entry of a record (a record may be drawn twice).
-    std::size_t indexOf(const Element* e) const {
-        for (auto it = indices_.rbegin(); it != indices_.rend(); ++it)
-            if (it->first == e) return it->second;
-        return 0;
-    }
-
-    Json element(const Element& e, std::size_t index, const Element* parent, int depth) {
+    Json element(const Element& e, std::size_t index, std::optional<std::size_t> parent,
+                 int depth) {
         Json out;
         out["index"] = index;
         out["depth"] = depth;
-        out["parent"] = parent ? Json(indexOf(parent)) : Json();
+        out["parent"] = parent ? Json(*parent) : Json();
         out["kind"] = kindName(e.kind);
         if (std::string(kindName(e.kind)) == "unknown")
             errors_.push_back("element " + std::to_string(index) + " has unknown kind " +
@@ -217,7 +167,7 @@ private:
         out["centre"] = point(e.centre);
         out["drawFlags"] = e.drawFlags;
         kindFields(e, out, index);
-        out["children"] = 0;
+        out["children"] = childCount(e);
         return out;
     }
 
@@ -369,7 +319,6 @@ private:
     Json elements_ = Json::array();
     Json missing_ = Json::array();
     std::vector<std::string> errors_;
-    std::vector<std::pair<const Element*, std::size_t>> indices_;
 };
 
 // Text helpers.

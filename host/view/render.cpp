@@ -17,6 +17,7 @@
 #include <CLI/CLI.hpp>
 
 #include "k729host/text_encoding.h"
+#include "k729render/areas.h"
 #include "k729render/picture.h"
 #include "k729render/render.h"
 #include "k729render/session_view.h"
@@ -50,86 +51,6 @@ std::string hex(std::uint32_t v) {
     s << "0x" << std::uppercase << std::hex << v;
     return s.str();
 }
-
-// The --areas overlay: a one-pixel outline along the inside of each child
-// area at the picture's scale, and its cursor code in digits of a 3 x 5
-// pixel font in the top-left corner, on a dark backing so that it reads over
-// any art.
-class AreaOverlay {
-public:
-    AreaOverlay(cairo_surface_t* surface, int scale) : scale_(scale) {
-        width_ = cairo_image_surface_get_width(surface);
-        height_ = cairo_image_surface_get_height(surface);
-        cr_ = cairo_create(surface);
-        cairo_set_antialias(cr_, CAIRO_ANTIALIAS_NONE);
-    }
-    ~AreaOverlay() { cairo_destroy(cr_); }
-    AreaOverlay(const AreaOverlay&) = delete;
-    AreaOverlay& operator=(const AreaOverlay&) = delete;
-
-    void draw(const MouseArea& area) {
-        const Box& b = area.box;
-        if (b.w <= 0 || b.h <= 0) return;
-        // 64-bit: a box at the far end of the 32-bit range times the scale.
-        const std::int64_t x0 = std::int64_t{b.x} * scale_, y0 = std::int64_t{b.y} * scale_;
-        const std::int64_t x1 = (std::int64_t{b.x} + b.w) * scale_ - 1;
-        const std::int64_t y1 = (std::int64_t{b.y} + b.h) * scale_ - 1;
-        colour(1.0);
-        fill(x0, y0, x1, y0);
-        fill(x0, y1, x1, y1);
-        fill(x0, y0, x0, y1);
-        fill(x1, y0, x1, y1);
-        label(std::to_string(area.cursor), x0 + 1, y0 + 1);
-    }
-
-    bool ok() const { return cairo_status(cr_) == CAIRO_STATUS_SUCCESS; }
-
-private:
-    static constexpr const char* kGlyphs[] = {
-        "111101101101111", "010110010010111", "111001111100111", "111001111001111",
-        "101101111001001", "111100111001111", "111100111101111", "111001001001001",
-        "111101111101111", "111101111001111", "000000111000000"};
-
-    void colour(double alpha) {
-        cairo_set_source_rgba(cr_, kAreaColour[0] / 255.0, kAreaColour[1] / 255.0,
-                              kAreaColour[2] / 255.0, alpha);
-    }
-
-    // The pixels from (x0, y0) to (x1, y1), both included, within the picture.
-    void fill(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1) {
-        x0 = std::max<std::int64_t>(x0, 0);
-        y0 = std::max<std::int64_t>(y0, 0);
-        x1 = std::min<std::int64_t>(x1, width_ - 1);
-        y1 = std::min<std::int64_t>(y1, height_ - 1);
-        if (x0 > x1 || y0 > y1) return;
-        cairo_rectangle(cr_, static_cast<double>(x0), static_cast<double>(y0),
-                        static_cast<double>(x1 - x0 + 1), static_cast<double>(y1 - y0 + 1));
-        cairo_fill(cr_);
-    }
-
-    void label(const std::string& digits, std::int64_t x, std::int64_t y) {
-        const std::int64_t unit = std::max(1, scale_ / 2);
-        const auto n = static_cast<std::int64_t>(digits.size());
-        cairo_set_source_rgba(cr_, 0, 0, 0, 0.7);
-        fill(x, y, x + (4 * n + 1) * unit - 1, y + 7 * unit - 1);
-        colour(1.0);
-        for (std::int64_t i = 0; i < n; ++i) {
-            const char c = digits[static_cast<std::size_t>(i)];
-            const char* glyph = c == '-' ? kGlyphs[10] : kGlyphs[c - '0'];
-            for (int row = 0; row < 5; ++row)
-                for (int col = 0; col < 3; ++col)
-                    if (glyph[row * 3 + col] == '1') {
-                        const std::int64_t gx = x + unit * (1 + 4 * i + col);
-                        const std::int64_t gy = y + unit * (1 + row);
-                        fill(gx, gy, gx + unit - 1, gy + unit - 1);
-                    }
-        }
-    }
-
-    int scale_;
-    int width_ = 0, height_ = 0;
-    cairo_t* cr_;
-};
 
 cairo_status_t writeAll(void* closure, const unsigned char* data, unsigned int length) {
     const int fd = *static_cast<int*>(closure);
@@ -212,12 +133,9 @@ int render(const Request& request, std::ostream& out, std::ostream& err) {
         return usage(std::string("cannot draw: ") +
                      cairo_status_to_string(cairo_surface_status(picture.surface.get())));
     std::vector<std::string> problems = picture.report.problems;
-    if (request.areas) {
-        AreaOverlay overlay(picture.surface.get(), request.scale);
-        for (const MouseArea& area : session->areas())
-            overlay.draw(area);
-        if (!overlay.ok()) return usage("cannot draw the mouse areas");
-    }
+    if (request.areas &&
+        !render::drawAreas(picture.surface.get(), session->areas(), 0, 0, request.scale))
+        return usage("cannot draw the mouse areas");
     cairo_surface_flush(picture.surface.get());
 
     if (ErrorOr<void> written = writeAtomically(picture.surface.get(), request.out);

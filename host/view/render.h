@@ -21,9 +21,6 @@ inline constexpr int kRenderOk = 0;
 inline constexpr int kRenderProblems = 1; // written, but not everything drew as asked
 inline constexpr int kRenderBadUsage = 2; // nothing written
 
-// Outline and digits of the --areas overlay.
-inline constexpr unsigned char kAreaColour[3] = {255, 0, 255};
-
 class RenderCommand final : public Command {
 public:
     explicit RenderCommand(CLI::App& parent);

@@ -25,7 +25,7 @@ template <int Tag> struct TestGauge {
 
 template <int Tag> struct Module {
     using Gauge = TestGauge<Tag>;
-    using Service = GaugeService<Gauge>;
+    using Service = GaugeServiceHandler<Gauge>;
     explicit Module(std::vector<std::string>& log) { Gauge::log = &log; }
     void operator()(std::uint32_t code) { Service::handle(nullptr, code, 0); }
     const SoundBinding& binding() const { return Service::soundBinding; }
@@ -193,7 +193,7 @@ TEST_F(ServiceHandler, InstallAdditionRunsAtPreInstallOnly) {
 TEST(ServiceHandlerWithoutAdditions, RunsEveryCode) {
     fake_host::Calls& host = fake_host::install();
     fake_loader::State& loader = fake_loader::reset();
-    using Service = GaugeService<NoServiceAdditions>;
+    using Service = GaugeServiceHandler<NoServiceAdditions>;
     for (std::uint32_t code : {PreInstall, PreInitialise, PreUpdate, PreDraw, PreKill})
         Service::handle(nullptr, code, 0);
     EXPECT_TRUE(host.lookups.empty());

@@ -51,7 +51,7 @@ void refresh(const Host& host, ModuleVar& var) {
 
 } // namespace
 
-const char* kindName(ElementKind kind) {
+const char* kindName(ElementKind kind, const char* unknown) {
     switch (kind) {
     case ElementKind::StaticImage:
         return "StaticImage";
@@ -68,7 +68,7 @@ const char* kindName(ElementKind kind) {
     case ElementKind::Sprite:
         return "Sprite";
     }
-    return "unknown";
+    return unknown;
 }
 
 std::uint32_t mousePosition(std::int32_t x, std::int32_t y) {
@@ -185,59 +185,16 @@ void GaugeSession::frame() {
     service(PreUpdate);
     service(PreDraw);
     elements_.clear();
-    if (Element* root = header_->rootCell ? *header_->rootCell : nullptr) {
-        std::vector<const Element*> ancestors;
-        bool stop = false;
-        walk(root, nullptr, 0, ancestors, stop);
-    }
+    const std::optional<std::string> fault = walkElementTree(
+        rootElement(*header_),
+        [this](const ElementVisit& visit) {
+            elements_.push_back({visit.element, visit.parent, visit.depth, {}, std::nullopt});
+            refreshSources(*visit.element);
+            runCallbacks(elements_.back(), visit.index);
+        },
+        describe);
+    if (fault) errors_.push_back(*fault);
     ++frames_;
-}
-
-void GaugeSession::walk(Element* element, const Element* parent, int depth,
-                        std::vector<const Element*>& ancestors, bool& stop) {
-    if (depth > kMaxElementDepth) {
-        errors_.push_back("element tree deeper than " + std::to_string(kMaxElementDepth) +
-                          " levels");
-        stop = true;
-        return;
-    }
-    if (std::find(ancestors.begin(), ancestors.end(), element) != ancestors.end()) {
-        // The parent is the latest entry for its record (it may be drawn twice).
-        auto last = std::find_if(elements_.rbegin(), elements_.rend(),
-                                 [&](const ElementState& s) { return s.element == parent; });
-        auto index = static_cast<std::size_t>(elements_.rend() - last) - 1;
-        errors_.push_back("element tree has a cycle: the child list of " +
-                          describe(*parent, index) + " leads back to an element above it");
-        stop = true;
-        return;
-    }
-    if (elements_.size() == kMaxElementsPerFrame) {
-        errors_.push_back("element tree has more than " + std::to_string(kMaxElementsPerFrame) +
-                          " elements");
-        stop = true;
-        return;
-    }
-    // Indices, not references: the vector grows while the children are walked.
-    std::size_t index = elements_.size();
-    elements_.push_back({element, parent, depth, {}, std::nullopt});
-    refreshSources(*element);
-    runCallbacks(elements_[index], index);
-
-    if (!element->children) return;
-    ancestors.push_back(element);
-    for (std::size_t i = 0;; ++i) {
-        if (i == kMaxChildren) {
-            errors_.push_back("the child list of " + describe(*element, index) +
-                              " has no end within " + std::to_string(kMaxChildren) + " entries");
-            stop = true;
-            break;
-        }
-        Element* child = element->children[i];
-        if (!child) break;
-        walk(child, element, depth + 1, ancestors, stop);
-        if (stop) break;
-    }
-    ancestors.pop_back();
 }
 
 void GaugeSession::refreshSources(Element& element) {

@@ -60,6 +60,14 @@ std::string located(const std::string& source, int line, const std::string& mess
     return source + ":" + std::to_string(line) + ": " + message;
 }
 
+std::string_view takeLine(std::string_view& text) {
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return line;
+}
+
 host::ErrorOr<std::string> readTextFile(const std::string& path) {
     // Panels and scenarios are a few kilobytes; anything far larger is a mistake.
     constexpr std::streamoff kMaxBytes = 16 << 20;
@@ -84,11 +92,7 @@ host::ErrorOr<Panel> parsePanel(std::string_view text, const std::string& source
     int number = 0;
     while (!text.empty()) {
         ++number;
-        std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-
+        const std::string_view line = takeLine(text);
         const std::vector<std::string_view> f = fieldsOf(line);
         if (f.empty() || f[0].front() == '#') continue;
         auto fail = [&](const std::string& what) {

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <optional>
 
+#include "k729host/element_tree.h"
+#include "k729render/areas.h"
 #include "k729render/fonts.h"
 #include "k729render/session_view.h"
 
@@ -65,33 +67,6 @@ void drawPlaceholder(cairo_t* cr, const PanelGauge& g, const Panel& panel, doubl
     cairo_restore(cr);
 }
 
-// A one-pixel magenta outline along the inside of each child area, at the
-// frame's scale, as `gaugehost render --areas` draws it on a single gauge.
-void outlineAreas(cairo_t* cr, const PlacedGauge& g, int scale) {
-    cairo_save(cr);
-    cairo_identity_matrix(cr);
-    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
-    cairo_set_source_rgb(cr, 1.0, 0.0, 1.0);
-    // Clipped to the gauge: an area may reach beyond its background.
-    cairo_rectangle(cr, g.place.x * scale, g.place.y * scale, g.place.width * scale,
-                    g.place.height * scale);
-    cairo_clip(cr);
-    for (const host::MouseArea& area : g.session->areas()) {
-        const Box& b = area.box;
-        if (b.w <= 0 || b.h <= 0) continue;
-        // In 64 bits and doubles: a box at the far end of the 32-bit range.
-        const double x0 = static_cast<double>(std::int64_t{g.place.x} + b.x) * scale;
-        const double y0 = static_cast<double>(std::int64_t{g.place.y} + b.y) * scale;
-        const double w = static_cast<double>(b.w) * scale, h = static_cast<double>(b.h) * scale;
-        cairo_rectangle(cr, x0, y0, w, 1);
-        cairo_rectangle(cr, x0, y0 + h - 1, w, 1);
-        cairo_rectangle(cr, x0, y0, 1, h);
-        cairo_rectangle(cr, x0 + w - 1, y0, 1, h);
-    }
-    cairo_fill(cr);
-    cairo_restore(cr);
-}
-
 std::string resolveModule(const std::string& folder, const std::string& file) {
     const std::filesystem::path path(file);
     if (path.is_absolute() || folder.empty()) return path.string();
@@ -101,8 +76,7 @@ std::string resolveModule(const std::string& folder, const std::string& file) {
 // The size of the gauge's background: the root element's picture.
 std::optional<Extent> rootSize(const host::GaugeSession& session,
                                const render::PictureMap& bitmaps) {
-    const GaugeHeader& header = session.header();
-    const Element* root = header.rootCell ? *header.rootCell : nullptr;
+    const Element* root = host::rootElement(session.header());
     if (!root) return std::nullopt;
     const render::Picture* picture = bitmaps.find(root->bitmapId);
     if (!picture) return std::nullopt;
@@ -175,10 +149,16 @@ void drawPanel(cairo_surface_t* target, const Panel& panel, const std::vector<Pl
         for (std::string& what : report.problems)
             problems.push_back({g.place.name, std::move(what)});
     }
-    if (options.areas)
-        for (const PlacedGauge& g : gauges)
-            if (g.session) outlineAreas(cr, g, scale);
     cairo_destroy(cr);
+    // After all gauges, so that none covers another's areas; each gauge's are
+    // clipped to its place, as an area may reach beyond its background.
+    if (options.areas)
+        for (const PlacedGauge& g : gauges) {
+            if (!g.session) continue;
+            const Box place{g.place.x * scale, g.place.y * scale, g.place.width * scale,
+                            g.place.height * scale};
+            render::drawAreas(target, g.session->areas(), place.x, place.y, scale, place);
+        }
 }
 
 ClickTarget route(const std::vector<PlacedGauge>& gauges, std::int32_t x, std::int32_t y) {

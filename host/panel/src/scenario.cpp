@@ -194,10 +194,7 @@ host::ErrorOr<Scenario> parseScenario(std::string_view text, const std::string& 
     int lineNo = 0;
     while (!text.empty()) {
         ++lineNo;
-        std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        const std::string_view line = takeLine(text);
         const std::size_t first = line.find_first_not_of(" \t");
         if (first == std::string_view::npos || line[first] == '#') continue;
 

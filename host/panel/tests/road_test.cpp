@@ -59,10 +59,10 @@ protected:
     }
 
     // The panel pixel's colour, drawn from the gauges' last frame.
-    render::Rgb pixel(int x, int y) {
+    render::Rgb pixel(int x, int y, const PanelDrawOptions& options = {}) {
         render::Surface surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 200, 100));
         std::vector<DrawProblem> problems;
-        drawPanel(surface.get(), panel, gauges, {}, problems);
+        drawPanel(surface.get(), panel, gauges, options, problems);
         EXPECT_TRUE(problems.empty()) << problems.front().what;
         cairo_surface_flush(surface.get());
         const unsigned char* p = cairo_image_surface_get_data(surface.get()) +
@@ -130,6 +130,20 @@ TEST_F(Road, CourseArrowsStepTheCourseThroughTheirKeyEvent) {
     host.triggerKeyEvent(65662, 0);
     carryOut(host.keyEvents().back().event, host.variables());
     EXPECT_EQ(host.variables().number(854), 359);
+}
+
+// The generator's area (1, 0, 40, 39), cursor 5, on the gauge at (100, 50):
+// outlined along its inside, its right edge beyond the gauge cut off, and its
+// cursor code in the corner.
+TEST_F(Road, AreasAreOutlinedWithinTheirGaugeWithTheirCursorCode) {
+    const PanelDrawOptions areas{.areas = true};
+    constexpr render::Rgb kMagenta{255, 0, 255};
+    EXPECT_EQ(pixel(101, 70, areas), kMagenta) << "left edge";
+    EXPECT_EQ(pixel(120, 88, areas), kMagenta) << "bottom edge";
+    EXPECT_EQ(pixel(100, 70, areas), pixel(100, 70)) << "left of the area: the gauge's";
+    EXPECT_EQ(pixel(140, 70, areas), (render::Rgb{0x10, 0x20, 0x30})) << "beyond the gauge";
+    EXPECT_EQ(pixel(103, 52, areas), kMagenta) << "top bar of the 5";
+    EXPECT_NE(pixel(104, 53, areas), kMagenta) << "the 5's open right side";
 }
 
 TEST_F(Road, AGaugeNotBuiltIsAPlaceholderWithOneWarning) {

@@ -8,6 +8,7 @@
 #include <numbers>
 #include <set>
 
+#include "k729host/session.h"
 #include "k729host/text_encoding.h"
 #include "k729render/fonts.h"
 
@@ -151,9 +152,9 @@ private:
         if (seen_.insert(what).second) report_.problems.push_back(std::move(what));
     }
     std::string name(std::size_t index, const Element& e) const {
-        return "element " + std::to_string(index) + " (" + kindName(e.kind) + ")";
+        return "element " + std::to_string(index) + " (" + host::kindName(e.kind, "unknown kind") +
+               ")";
     }
-    static const char* kindName(ElementKind kind);
 
     // A bitmap by id, with `bitmapId` + offset kept within range.
     const Picture* find(const Element& e, std::int64_t offset) const {
@@ -190,26 +191,6 @@ private:
     std::set<std::string> seen_;
     std::map<const Picture*, Surface> pictures_, windows_, symbols_;
 };
-
-const char* Painter::kindName(ElementKind kind) {
-    switch (kind) {
-    case ElementKind::StaticImage:
-        return "StaticImage";
-    case ElementKind::Needle:
-        return "Needle";
-    case ElementKind::StringElement:
-        return "StringElement";
-    case ElementKind::Slider:
-        return "Slider";
-    case ElementKind::Icon:
-        return "Icon";
-    case ElementKind::MovingImage:
-        return "MovingImage";
-    case ElementKind::Sprite:
-        return "Sprite";
-    }
-    return "unknown kind";
-}
 
 cairo_surface_t* Painter::pictureSurface(const Picture& p) {
     Surface& s = pictures_[&p];

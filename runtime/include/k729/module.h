@@ -21,8 +21,8 @@ struct MouseRect;
 using MouseRectList = const MouseRect*;
 
 using ModuleRoutine = void(K729_CALL*)();
-using GaugeServiceHandler = void(K729_CALL*)(GaugeHeader* gauge, std::uint32_t service,
-                                             std::uint32_t extra);
+using ServiceRoutine = void(K729_CALL*)(GaugeHeader* gauge, std::uint32_t service,
+                                        std::uint32_t extra);
 
 // Values every module carries in its frame.
 inline constexpr std::uint32_t kModuleId = 0x13;
@@ -105,7 +105,7 @@ struct GaugeHeader {
     std::uint32_t size{};
     std::uint32_t hostFlags{};
     MouseRectList mouseRects{};
-    GaugeServiceHandler serviceHandler{};
+    ServiceRoutine serviceHandler{}; // a GaugeServiceHandler<...>::handle
     std::int32_t hostPlacement[4]{};
 };
 

@@ -1,6 +1,6 @@
-// The gauge service handler that every module uses: it keeps the module bound
-// to the outside sound library, refreshes the module's refresh list on every
-// update and marks the first draw.
+// GaugeServiceHandler, the service handler template every module uses: it
+// keeps the module bound to the outside sound library, refreshes the module's
+// refresh list on every update and marks the first draw.
 //
 // A gauge adds to it through a traits class, each member optional:
 //   static inline ModuleVar refreshList[N];  looked up in order at every update
@@ -64,7 +64,7 @@ inline bool stillLoaded(const SoundBinding& binding) {
 
 } // namespace sound
 
-template <class Gauge> struct GaugeService {
+template <class Gauge> struct GaugeServiceHandler {
     static inline SoundBinding soundBinding{};
     static inline FirstDrawLatch firstDrawLatch = 0;
 

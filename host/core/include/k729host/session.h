@@ -17,6 +17,7 @@
 
 #include "k729/element.h"
 #include "k729/mouse.h"
+#include "k729host/element_tree.h"
 #include "k729host/error.h"
 #include "k729host/host.h"
 #include "k729host/platform.h"
@@ -25,10 +26,6 @@ namespace k729::host {
 
 inline constexpr std::uint32_t kDefaultTextBufferBytes = 512;
 inline constexpr std::uint32_t kMaxTextBufferBytes = 1u << 20;
-// Guards against a corrupt element tree; real gauges nest three or four deep.
-inline constexpr int kMaxElementDepth = 32;
-inline constexpr std::size_t kMaxElementsPerFrame = 4096;
-inline constexpr std::size_t kMaxChildren = 1024;
 inline constexpr std::size_t kMaxMouseRects = 1024;
 
 struct SessionOptions {
@@ -64,7 +61,8 @@ struct MouseArea {
     bool contains(std::int32_t x, std::int32_t y) const;
 };
 
-const char* kindName(ElementKind kind); // "Needle"; "unknown" outside the seven
+// "Needle"; `unknown` outside the seven.
+const char* kindName(ElementKind kind, const char* unknown = "unknown");
 
 // The `where` word of a mouse call: (Y << 16) | X, each cut to 16 bits.
 std::uint32_t mousePosition(std::int32_t x, std::int32_t y);
@@ -126,8 +124,6 @@ private:
     GaugeSession(Host& host, std::string path, Platform::Library library, SessionOptions options);
     ErrorOr<void> bind();
     void readMouseRects();
-    void walk(Element* element, const Element* parent, int depth,
-              std::vector<const Element*>& ancestors, bool& stop);
     void refreshSources(Element& element);
     void runCallbacks(ElementState& state, std::size_t index);
     void runTextCallback(StringElement& text, ElementState& state, std::size_t index);

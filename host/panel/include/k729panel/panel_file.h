@@ -39,4 +39,7 @@ host::ErrorOr<std::string> readTextFile(const std::string& path);
 // "SOURCE:LINE: message"
 std::string located(const std::string& source, int line, const std::string& message);
 
+// The first line of `text` without its line end (LF or CRLF); `text` keeps the rest.
+std::string_view takeLine(std::string_view& text);
+
 } // namespace k729::panel
