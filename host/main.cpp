@@ -76,6 +76,11 @@ int main(int argc, char** argv) {
     commands.push_back(&demoCommand);
 #endif
 
+    // CLI11 prints a footer without a final newline.
+    for (CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; }))
+        if (std::string footer = sub->get_footer(); !footer.empty() && footer.back() != '\n')
+            sub->footer(footer + '\n');
+
     std::vector<std::string> args = arguments(argc, argv);
     std::vector<const char*> pointers;
     for (const std::string& arg : args)
