@@ -98,10 +98,8 @@ public:
         out_["elements"] = std::move(elements_);
         mouseList(header.mouseRects);
         out_["tooltip"] = session.tooltip() ? Json(cp1252ToUtf8(*session.tooltip())) : Json();
-        for (const std::string& e : session.errors())
-            errors_.push_back(e);
-        for (const HostCallProblem& p : host.problems())
-            errors_.push_back(p.describe());
+        for (std::string& e : probe::collectErrors(session, host))
+            errors_.push_back(std::move(e));
     }
 
     void bitmaps() {

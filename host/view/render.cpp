@@ -21,6 +21,7 @@
 #include "k729render/picture.h"
 #include "k729render/render.h"
 #include "k729render/session_view.h"
+#include "probe/report.h"
 #include "probe/steps.h"
 #include "probe/values.h"
 
@@ -151,10 +152,8 @@ int render(const Request& request, std::ostream& out, std::ostream& err) {
                 << hex(a.flags) << '\n';
         out.flush();
     }
-    for (const std::string& e : session->errors())
-        problems.push_back(e);
-    for (const HostCallProblem& p : host.problems())
-        problems.push_back(p.describe());
+    for (std::string& e : probe::collectErrors(*session, host))
+        problems.push_back(std::move(e));
     const std::size_t reported = host.problems().size();
     session.reset();
     for (std::size_t i = reported; i < host.problems().size(); ++i)

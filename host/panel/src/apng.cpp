@@ -132,6 +132,10 @@ bool ApngBuilder::add(cairo_surface_t* frame, std::uint16_t delayMs, std::string
     // Frames are opaque: as RGB24 every part is written as 8-bit RGB, where
     // cairo would choose RGB or RGBA for an ARGB32 part by its contents.
     cairo_surface_t* part = cairo_image_surface_create(CAIRO_FORMAT_RGB24, rw, rh);
+    if (const cairo_status_t status = cairo_surface_status(part); status != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(part); // an error surface has no pixels to copy into
+        return fail(error, std::string("a frame's part: ") + cairo_status_to_string(status));
+    }
     cairo_surface_flush(part);
     unsigned char* to = cairo_image_surface_get_data(part);
     const int toStride = cairo_image_surface_get_stride(part);

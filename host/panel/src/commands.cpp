@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "k729panel/scenario.h"
+
 namespace k729::panel {
 
 const CommandRule* commandFor(KeyEventId event) {
@@ -14,11 +16,7 @@ double commandedValue(const CommandRule& rule, double current) {
     if (rule.kind == CommandKind::Toggle) return current == 1.0 ? 0.0 : 1.0;
     const double from = std::isfinite(current) ? current : 0.0;
     double value = std::round((from + rule.step) * 1e6) / 1e6;
-    if (rule.kind == CommandKind::StepAround && std::isfinite(value)) {
-        value = std::fmod(value, 360.0);
-        if (value < 0) value += 360.0;
-        if (value >= 360.0) value = 0.0;
-    }
+    if (rule.kind == CommandKind::StepAround && std::isfinite(value)) value = aroundCircle(value);
     return value;
 }
 

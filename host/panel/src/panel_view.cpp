@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "k729host/element_tree.h"
+#include "k729host/text_encoding.h"
 #include "k729render/areas.h"
 #include "k729render/fonts.h"
 #include "k729render/session_view.h"
@@ -31,12 +32,26 @@ void setColour(cairo_t* cr, render::Rgb c, double brightness = 1.0) {
                          c.b / 255.0 * brightness);
 }
 
+// Cairo draws nothing more on a context once handed text that is not UTF-8:
+// such a name (a file name, a gauge name in code page 1252) is shown as code
+// page 1252. Asking the context's font keeps cairo's own rules.
+std::string drawable(cairo_t* cr, const std::string& text) {
+    cairo_glyph_t* glyphs = nullptr;
+    int count = 0;
+    const cairo_status_t status =
+        cairo_scaled_font_text_to_glyphs(cairo_get_scaled_font(cr), 0, 0, text.c_str(), -1, &glyphs,
+                                         &count, nullptr, nullptr, nullptr);
+    cairo_glyph_free(glyphs);
+    return status == CAIRO_STATUS_SUCCESS ? text : host::cp1252ToUtf8(text);
+}
+
 // Centred on (cx, cy).
 void centredText(cairo_t* cr, const std::string& text, double cx, double cy) {
+    const std::string shown = drawable(cr, text);
     cairo_text_extents_t e;
-    cairo_text_extents(cr, text.c_str(), &e);
+    cairo_text_extents(cr, shown.c_str(), &e);
     cairo_move_to(cr, cx - e.width / 2 - e.x_bearing, cy - e.height / 2 - e.y_bearing);
-    cairo_show_text(cr, text.c_str());
+    cairo_show_text(cr, shown.c_str());
 }
 
 void drawPlaceholder(cairo_t* cr, const PanelGauge& g, const Panel& panel, double brightness) {
@@ -44,9 +59,7 @@ void drawPlaceholder(cairo_t* cr, const PanelGauge& g, const Panel& panel, doubl
     cairo_rectangle(cr, g.x, g.y, g.width, g.height);
     cairo_clip_preserve(cr);
     // A recess a little darker than the panel, its edge dashed: a place, not a picture.
-    const render::Rgb bg = panel.background;
-    cairo_set_source_rgb(cr, bg.r / 255.0 * 0.6 * brightness, bg.g / 255.0 * 0.6 * brightness,
-                         bg.b / 255.0 * 0.6 * brightness);
+    setColour(cr, panel.background, 0.6 * brightness);
     cairo_fill(cr);
     cairo_rectangle(cr, g.x + 0.5, g.y + 0.5, g.width - 1, g.height - 1);
     const double dash[] = {3, 3};
@@ -215,7 +228,7 @@ render::Surface contactSheet(const std::vector<render::Surface>& thumbnails,
     useLabelFont(cr, 14);
     cairo_set_source_rgb(cr, 0.9, 0.9, 0.9);
     cairo_move_to(cr, kMargin, 20);
-    cairo_show_text(cr, title.c_str());
+    cairo_show_text(cr, drawable(cr, title).c_str());
     useLabelFont(cr, 12);
     for (int i = 0; i < count; ++i) {
         const double x = kMargin + (i % columns) * (tw + kMargin);
@@ -225,7 +238,7 @@ render::Surface contactSheet(const std::vector<render::Surface>& thumbnails,
         cairo_set_source_rgb(cr, 0.8, 0.8, 0.8);
         cairo_move_to(cr, x, y + th + 14);
         if (static_cast<std::size_t>(i) < labels.size())
-            cairo_show_text(cr, labels[static_cast<std::size_t>(i)].c_str());
+            cairo_show_text(cr, drawable(cr, labels[static_cast<std::size_t>(i)]).c_str());
     }
     cairo_destroy(cr);
     return sheet;

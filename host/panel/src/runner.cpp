@@ -116,17 +116,10 @@ bool writeBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes, st
     return false;
 }
 
-json valueJson(const host::StoredValue& v) {
-    switch (v.kind) {
-    case host::StoredValue::Kind::Integer:
-        return "int:" + std::to_string(v.integer);
-    case host::StoredValue::Kind::Text:
-        return "text:" + v.text;
-    case host::StoredValue::Kind::Number:
-        break;
-    }
-    if (std::isfinite(v.number)) return v.number;
-    return std::isnan(v.number) ? "nan" : v.number > 0 ? "inf" : "-inf";
+// JSON has no word for the values that are not finite.
+json numberJson(double v) {
+    if (std::isfinite(v)) return v;
+    return std::isnan(v) ? "nan" : v > 0 ? "inf" : "-inf";
 }
 
 // The frames of the contact sheet: evenly spread from the first to the last.
@@ -289,8 +282,8 @@ int runUnguarded(const RunOptions& o, std::ostream& out, std::ostream& err) {
                 playback.commanded(result.rule->token, t);
                 entry["token"] = result.rule->token;
                 entry["what"] = result.rule->what;
-                entry["before"] = valueJson(host::StoredValue::ofNumber(result.before));
-                entry["after"] = valueJson(host::StoredValue::ofNumber(result.after));
+                entry["before"] = numberJson(result.before);
+                entry["after"] = numberJson(result.after);
                 ++commandsDone;
             } else {
                 entry["unknown"] = true;
@@ -355,6 +348,7 @@ int runUnguarded(const RunOptions& o, std::ostream& out, std::ostream& err) {
     {
         std::ofstream file(staging.file(kReportFile));
         file << report.dump(2) << '\n';
+        file.close(); // what the buffer still held is written, or fails, here
         if (!file) return bad("cannot write " + std::string(kReportFile));
     }
     try {

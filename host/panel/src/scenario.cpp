@@ -123,13 +123,13 @@ bool isNumber(const host::StoredValue& v) {
     return v.kind == host::StoredValue::Kind::Number && std::isfinite(v.number);
 }
 
+} // namespace
+
 double aroundCircle(double degrees) {
     double d = std::fmod(degrees, 360.0);
     if (d < 0) d += 360.0;
     return d >= 360.0 ? 0.0 : d; // -1e-20 + 360 rounds to 360
 }
-
-} // namespace
 
 std::string seconds(double t) {
     char text[32];
@@ -345,12 +345,6 @@ host::ErrorOr<Scenario> parseScenario(std::string_view text, const std::string& 
                                        "the mouse action lies after the last frame (duration " +
                                            seconds(scenario.duration) + " s)")};
     return scenario;
-}
-
-host::ErrorOr<Scenario> readScenario(const std::string& path) {
-    host::ErrorOr<std::string> text = readTextFile(path);
-    if (text.isError()) return text.error();
-    return parseScenario(text.value(), path);
 }
 
 void Playback::apply(double t, host::VariableStore& store) {

@@ -5,6 +5,7 @@
 
 #include "k729host/host.h"
 #include "k729host/sound.h"
+#include "k729host/text_encoding.h"
 #include "k729panel/commands.h"
 #include "k729panel/panel_view.h"
 #include "support.h"
@@ -155,6 +156,47 @@ TEST_F(Road, AGaugeNotBuiltIsAPlaceholderWithOneWarning) {
     const render::Rgb inside = pixel(20, 30), outside = pixel(5, 5);
     EXPECT_EQ(outside, (render::Rgb{0x10, 0x20, 0x30}));
     EXPECT_LT(inside.b, outside.b);
+}
+
+// Cairo draws nothing more on a context once handed text that is not UTF-8:
+// a name in code page 1252 (a file name, a gauge name) must not blank what
+// is drawn after it.
+render::Rgb pixelOf(cairo_surface_t* surface, int x, int y) {
+    cairo_surface_flush(surface);
+    const unsigned char* p =
+        cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface) + 4 * x;
+    return {p[2], p[1], p[0]};
+}
+
+TEST(Labels, ANameThatIsNotUtf8BlanksNothingDrawnAfterIt) {
+    for (const std::string name : {"Plain", "Caf\xe9"}) {
+        SCOPED_TRACE(host::cp1252ToUtf8(name));
+        render::Surface frame(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 40, 20));
+        cairo_t* cr = cairo_create(frame.get());
+        cairo_set_source_rgb(cr, 1, 0, 0);
+        cairo_paint(cr);
+        cairo_destroy(cr);
+        std::vector<render::Surface> thumbnails;
+        thumbnails.push_back(thumbnail(frame.get(), 40));
+        const render::Surface sheet = contactSheet(thumbnails, {"0 s"}, name + ".panel", 1);
+        EXPECT_EQ(pixelOf(sheet.get(), 32, 40), (render::Rgb{255, 0, 0})) << "the frame";
+
+        // Two placeholders: the second is drawn after the first one's label.
+        host::ErrorOr<Panel> panel = parsePanel("panel 100 50\nbackground #808080\n"
+                                                "gauge a.gau " +
+                                                    name + " 0 0 50 50\ngauge b.gau B 50 0 50 50\n",
+                                                "labels.panel");
+        ASSERT_FALSE(panel.isError()) << panel.error().message;
+        host::Host host;
+        std::vector<std::string> warnings;
+        host::ErrorOr<std::vector<PlacedGauge>> gauges =
+            openGauges(host, panel.value(), "/nonexistent", warnings);
+        ASSERT_FALSE(gauges.isError()) << gauges.error().message;
+        render::Surface surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 100, 50));
+        std::vector<DrawProblem> problems;
+        drawPanel(surface.get(), panel.value(), gauges.value(), {}, problems);
+        EXPECT_LT(pixelOf(surface.get(), 52, 5).r, 0x80) << "the second placeholder's recess";
+    }
 }
 
 } // namespace

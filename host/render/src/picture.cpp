@@ -194,6 +194,10 @@ std::optional<PictureMap> readModuleBitmaps(const std::string& path, std::string
             return std::nullopt;
         }
     }
+    if (in.bad()) {
+        fail(error, "cannot read " + path);
+        return std::nullopt;
+    }
     std::string why;
     std::optional<PictureMap> bitmaps = readModuleBitmaps(bytes, &why);
     if (!bitmaps) fail(error, path + ": " + why);

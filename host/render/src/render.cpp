@@ -392,6 +392,11 @@ void Painter::drawText(const StringElement& text, const std::string& content,
     // The box is drawn like a picture of its own, so pure black in it is
     // transparent too.
     Surface box(newImage(CAIRO_FORMAT_ARGB32, w, h));
+    if (cairo_surface_status(box.get()) != CAIRO_STATUS_SUCCESS) {
+        // An error surface has no pixels for the pass below.
+        problem(who + ": " + cairo_status_to_string(cairo_surface_status(box.get())));
+        return;
+    }
     cairo_t* t = cairo_create(box.get());
     const Rgb back = fromColourRef(text.backColour), fore = fromColourRef(text.foreColour);
     cairo_set_source_rgb(t, back.r / 255.0, back.g / 255.0, back.b / 255.0);

@@ -63,6 +63,10 @@ struct Scenario {
     const Track* track(VarToken token) const;
 };
 
+// Degrees kept in [0, 360): the circular tracks and the course and heading
+// the command model steps. A value that is not finite gives NaN.
+double aroundCircle(double degrees);
+
 // Seconds as a report shows them: "2.5", "12".
 std::string seconds(double t);
 
@@ -70,7 +74,6 @@ std::string seconds(double t);
 std::size_t frameAt(double t, double fps);
 
 host::ErrorOr<Scenario> parseScenario(std::string_view text, const std::string& source);
-host::ErrorOr<Scenario> readScenario(const std::string& path);
 
 // Writes a scenario's values into the host's variables frame by frame, and
 // keeps what the command model set: a commanded token keeps its commanded
