@@ -7,6 +7,7 @@
 #include <CLI/CLI.hpp>
 
 #include "command.h"
+#include "k729host/text_encoding.h"
 #include "probe/probe.h"
 #include "view/inspect.h"
 #include "view/render.h"
@@ -32,13 +33,8 @@ std::vector<std::string> arguments(int argc, char** argv) {
     std::vector<std::string> out;
     int count = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    for (int i = 0; wide && i < count; ++i) {
-        int n = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-        std::string arg(static_cast<std::size_t>(n > 0 ? n : 1), '\0');
-        if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, arg.data(), n, nullptr, nullptr);
-        arg.resize(arg.size() - 1); // the NUL
-        out.push_back(std::move(arg));
-    }
+    for (int i = 0; wide && i < count; ++i)
+        out.push_back(k729::host::wideToUtf8(wide[i]));
     LocalFree(wide);
     return out;
 #else

@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include "k729host/text_encoding.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -53,14 +55,6 @@ std::string readFile(const std::filesystem::path& path) {
 }
 
 #if defined(_WIN32)
-std::wstring widen(const std::string& text) {
-    if (text.empty()) return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
-
 // The quoting that CommandLineToArgvW undoes.
 std::wstring quote(const std::wstring& argument) {
     std::wstring out = L"\"";
@@ -89,7 +83,7 @@ int run(const std::vector<std::string>& arguments, const std::filesystem::path& 
     HANDLE errFile = open(err);
     std::wstring commandLine;
     for (const std::string& argument : arguments)
-        commandLine += (commandLine.empty() ? L"" : L" ") + quote(widen(argument));
+        commandLine += (commandLine.empty() ? L"" : L" ") + quote(host::utf8ToWide(argument));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;

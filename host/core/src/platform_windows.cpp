@@ -7,26 +7,10 @@
 
 #include <vector>
 
+#include "k729host/text_encoding.h"
+
 namespace k729::host {
 namespace {
-
-std::wstring widen(const std::string& text) {
-    if (text.empty()) return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
-
-std::string narrow(const wchar_t* text, std::size_t length) {
-    if (length == 0) return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr,
-                                nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), n, nullptr,
-                        nullptr);
-    return out;
-}
 
 std::string systemError(DWORD code) {
     return "Windows error " + std::to_string(code);
@@ -35,7 +19,7 @@ std::string systemError(DWORD code) {
 class WindowsPlatform final : public Platform {
 public:
     ErrorOr<Library> loadLibrary(const std::string& path) override {
-        std::wstring wide = widen(path);
+        std::wstring wide = utf8ToWide(path);
         DWORD attributes = GetFileAttributesW(wide.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES)
             return Error{path + ": cannot read the file (" + systemError(GetLastError()) + ")"};
@@ -69,7 +53,7 @@ public:
         std::vector<wchar_t> path(32768);
         DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (n == 0 || n >= path.size()) return ".";
-        std::string folder = narrow(path.data(), n);
+        std::string folder = wideToUtf8({path.data(), n});
         std::size_t slash = folder.find_last_of("\\/");
         return slash == std::string::npos ? "." : folder.substr(0, slash);
     }
@@ -78,18 +62,18 @@ public:
     char pathListSeparator() const override { return ';'; }
 
     std::optional<std::string> environment(const char* name) override {
-        std::wstring wideName = widen(name);
+        std::wstring wideName = utf8ToWide(name);
         DWORD n = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
         if (n == 0) return std::nullopt;
         std::vector<wchar_t> value(n);
         n = GetEnvironmentVariableW(wideName.c_str(), value.data(), n);
-        return narrow(value.data(), n);
+        return wideToUtf8({value.data(), n});
     }
 
     void setEnvironment(const char* name, const std::optional<std::string>& value) override {
-        std::wstring wideName = widen(name);
+        std::wstring wideName = utf8ToWide(name);
         if (value)
-            SetEnvironmentVariableW(wideName.c_str(), widen(*value).c_str());
+            SetEnvironmentVariableW(wideName.c_str(), utf8ToWide(*value).c_str());
         else
             SetEnvironmentVariableW(wideName.c_str(), nullptr);
     }

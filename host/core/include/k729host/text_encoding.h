@@ -15,4 +15,10 @@ std::string cp1252ToUtf8(std::string_view text);
 // 1252 cannot carry.
 std::optional<std::string> utf8ToCp1252(std::string_view text);
 
+#if defined(_WIN32)
+// The system's wide texts (UTF-16), for the Windows calls that take them.
+std::wstring utf8ToWide(std::string_view text);
+std::string wideToUtf8(std::wstring_view text);
+#endif
+
 } // namespace k729::host
